@@ -1,0 +1,60 @@
+// The end-to-end harness: lays out a game folder, starts the test host under
+// Wine with the real qStave.dll, and reads back what the host reported.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+// One message box the host saw and dismissed.
+struct BoxRecord {
+  std::string owner;    // "0x0" when the box has no owner window
+  std::string caption;  // raw bytes
+  std::string text;     // raw bytes
+  std::string icon;     // "error", "warning", ..., "none"
+  std::string buttons;  // control ids, comma-separated ("1" for a lone OK)
+  bool topmost = false;
+  bool splash_exists = false;
+  bool splash_visible = false;
+};
+
+struct HostRun {
+  int exit_code = -1;
+  bool timed_out = false;
+  std::vector<std::string> lines;  // the host's report, one event a line
+  std::vector<BoxRecord> boxes;
+  // The module's doHandle.log, when the recording module was called.
+  std::string module_log;
+  std::string folder;  // the game folder, left for inspection of its files
+
+  bool Has(const std::string& prefix) const;  // a report line starts with it
+  const std::string* Line(const std::string& prefix) const;
+};
+
+struct HostOptions {
+  std::vector<std::string> args;  // extra test host flags: --host-window, --loads 2, ...
+  // Files of the game folder (its current directory), by relative name with '/'.
+  std::map<std::string, std::string> files;
+  std::vector<std::string> directories;  // made before the files
+  // Files of the host's application folder, where testhost.exe sits.
+  std::map<std::string, std::string> app_files;
+  int timeout_seconds = 300;
+};
+
+// Paths and settings of the win32 build that the tests load.
+struct Win32Build {
+  std::string dir;
+  std::string dll;          // qStave.dll
+  std::string host;         // testhost.exe
+  std::string test_modules; // folder of the test protection modules
+  int update_port = 0;      // the port baked into the DLL's base URL (127.0.0.1)
+};
+const Win32Build& TheWin32Build();
+
+// Runs the test host once in a fresh game folder.
+HostRun RunHost(const HostOptions& options);
+
+// A qs_sys.ini for the identifier.
+std::string ConfigFor(const std::string& identifier);
+
+std::string FileBytes(const std::string& path);
