@@ -1,6 +1,7 @@
 #include "tests/e2e/e2e_support.h"
 
 #include <signal.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +15,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include <gtest/gtest.h>
+
+#include "bootstrap/fail_fatal.h"
 #include "config/JclMime.h"
 
 namespace fs = std::filesystem;
@@ -42,8 +46,12 @@ std::map<std::string, std::string> Fields(const std::string& line) {
 
 void WriteBytes(const fs::path& path, const std::string& bytes) {
   fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+  const struct timeval times[2] = {{kPlacedFileTime, 0}, {kPlacedFileTime, 0}};
+  utimes(path.c_str(), times);
 }
 
 std::string CacheValue(const std::string& cache, const std::string& key) {
@@ -81,6 +89,21 @@ const Win32Build& TheWin32Build() {
     return b;
   }();
   return build;
+}
+
+void ExpectFatalEnd(const HostRun& run, FatalMessage message) {
+  ASSERT_FALSE(run.timed_out) << run.folder;
+  EXPECT_EQ(run.exit_code, 1) << run.folder;
+  EXPECT_FALSE(run.Has("load 1")) << "the load must not return; " << run.folder;
+  ASSERT_EQ(run.boxes.size(), 1u) << run.folder;
+  const BoxRecord& box = run.boxes[0];
+  EXPECT_EQ(box.text, FatalMessageText(message)) << "expected message " << static_cast<int>(message);
+  EXPECT_EQ(box.caption, kFatalCaption);
+  EXPECT_EQ(box.icon, "error");
+  EXPECT_EQ(box.buttons, "1");
+  EXPECT_EQ(box.owner, "0x0");
+  EXPECT_FALSE(box.topmost);
+  EXPECT_FALSE(box.splash_visible);
 }
 
 std::string ConfigFor(const std::string& identifier) { return Base64Encode(identifier + "\t") + "\r\n"; }

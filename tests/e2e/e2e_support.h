@@ -51,8 +51,19 @@ struct Win32Build {
 };
 const Win32Build& TheWin32Build();
 
+// Every file RunHost places carries this modification time (2001-09-09), so a
+// test can tell whether the run rewrote it.
+constexpr long kPlacedFileTime = 1000000000;
+
 // Runs the test host once in a fresh game folder.
 HostRun RunHost(const HostOptions& options);
+
+enum class FatalMessage;
+
+// The single box of a fatal end: the message with its caption, the error icon
+// and one OK button, no owner, not topmost, the splash already off the
+// screen; the load never returns and the process exits with code 1.
+void ExpectFatalEnd(const HostRun& run, FatalMessage message);
 
 // A qs_sys.ini for the identifier.
 std::string ConfigFor(const std::string& identifier);
