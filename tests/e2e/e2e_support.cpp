@@ -19,6 +19,7 @@
 
 #include "bootstrap/fail_fatal.h"
 #include "config/JclMime.h"
+#include "module/md5.h"
 
 namespace fs = std::filesystem;
 
@@ -113,6 +114,20 @@ std::string FileBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::string TestModuleBytes(const std::string& name) {
+  return FileBytes(TheWin32Build().test_modules + "/" + name);
+}
+
+std::string UpperMd5Hex(const std::string& bytes) {
+  Md5 md5;
+  md5.Update(bytes.data(), bytes.size());
+  return DigestToUpperHex(md5.Final());
+}
+
+std::string OkReply(const std::string& body) {
+  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
 HostRun RunHost(const HostOptions& options) {
   const Win32Build& build = TheWin32Build();
   std::random_device seed;
@@ -128,6 +143,7 @@ HostRun RunHost(const HostOptions& options) {
   for (const auto& [name, bytes] : options.files) WriteBytes(game / name, bytes);
   for (const auto& [name, bytes] : options.app_files) WriteBytes(app / name, bytes);
 
+  if (options.while_module_waits) WriteBytes(game / "doHandle.wait", "");
   const std::string report = (game / "report.txt").string();
   std::vector<std::string> argv = {"wine", (app / "testhost.exe").string(), "report.txt"};
   argv.insert(argv.end(), options.args.begin(), options.args.end());
@@ -146,9 +162,15 @@ HostRun RunHost(const HostOptions& options) {
   }
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
   int status = 0;
+  bool module_waited = false;
   for (;;) {
     const pid_t done = waitpid(child, &status, WNOHANG);
     if (done == child) break;
+    if (options.while_module_waits && !module_waited && fs::exists(game / "doHandle.log")) {
+      module_waited = true;
+      options.while_module_waits(game.string());
+      WriteBytes(game / "doHandle.go", "");
+    }
     if (std::chrono::steady_clock::now() > deadline) {
       run.timed_out = true;
       kill(-child, SIGKILL);

@@ -2,6 +2,7 @@
 // Wine with the real qStave.dll, and reads back what the host reported.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -39,6 +40,11 @@ struct HostOptions {
   // Files of the host's application folder, where testhost.exe sits.
   std::map<std::string, std::string> app_files;
   int timeout_seconds = 300;
+  // When set, the recording module is told to wait inside doHandle
+  // ("doHandle.wait"); once it has written doHandle.log this is called with the
+  // game folder, and when it returns "doHandle.go" lets doHandle return. Not
+  // called when the host ends before doHandle runs.
+  std::function<void(const std::string& folder)> while_module_waits;
 };
 
 // Paths and settings of the win32 build that the tests load.
@@ -69,3 +75,10 @@ void ExpectFatalEnd(const HostRun& run, FatalMessage message);
 std::string ConfigFor(const std::string& identifier);
 
 std::string FileBytes(const std::string& path);
+
+// The bytes of a test protection module of the win32 build ("recorder.dll").
+std::string TestModuleBytes(const std::string& name);
+// The MD5 of `bytes` as 32 upper-case hex digits, as a manifest names it.
+std::string UpperMd5Hex(const std::string& bytes);
+// A 200 reply with a Content-Length and `body`.
+std::string OkReply(const std::string& body);
