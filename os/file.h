@@ -44,6 +44,8 @@ class File {
   long long Read(void* buffer, size_t size);
   // Writes all `size` bytes. Throws OsError when the system takes fewer (a full disk).
   void Write(const void* buffer, size_t size);
+  // Moves the position to the file's first byte. Throws OsError.
+  void SeekToStart();
   // Closes the file. Throws OsError when the system reports a failure.
   void Close();
 

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "os/socket.h"
+
 namespace os { class File; }
 
 class THTTPSend {
@@ -32,7 +34,21 @@ class THTTPSend {
   std::vector<std::pair<std::string, std::string>> Cookies;
 
   // One exchange; network failures show only in the reply fields and the flag.
+  // A connection left open by an earlier exchange is closed first.
   bool SendRequest(const std::string& method, const std::string& url);
+
+  // The request header block SendRequest writes for `method` and `url`: the
+  // request line, Host, Keep-Alive, Connection, User-Agent and the empty line.
+  std::string ComposeRequest(const std::string& method, const std::string& url) const;
+
+  // True while a connection of the last exchange is still open.
+  bool ConnectionOpen() const { return socket_.IsOpen(); }
+
+ private:
+  // Shuts down sending, drops what has already arrived, closes the socket.
+  void CloseConnection();
+
+  os::Socket socket_;
 };
 
 // A fresh client with the class defaults sends GET `url`; when the exchange

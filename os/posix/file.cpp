@@ -77,6 +77,10 @@ void File::Write(const void* buffer, size_t size) {
   }
 }
 
+void File::SeekToStart() {
+  if (::lseek(static_cast<int>(handle_), 0, SEEK_SET) != 0) throw OsError("cannot seek the file");
+}
+
 void File::Close() {
   if (!IsOpen()) return;
   if (::close(static_cast<int>(std::exchange(handle_, kInvalid))) != 0) {

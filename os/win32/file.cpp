@@ -60,6 +60,14 @@ void File::Write(const void* buffer, size_t size) {
   }
 }
 
+void File::SeekToStart() {
+  LARGE_INTEGER start;
+  start.QuadPart = 0;
+  if (!SetFilePointerEx(AsHandle(handle_), start, nullptr, FILE_BEGIN)) {
+    throw OsError("cannot seek the file");
+  }
+}
+
 void File::Close() {
   if (!IsOpen()) return;
   const BOOL ok = CloseHandle(AsHandle(std::exchange(handle_, kInvalid)));
