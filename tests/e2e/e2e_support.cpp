@@ -142,6 +142,7 @@ HostRun RunHost(const HostOptions& options) {
   for (const auto& dir : options.directories) fs::create_directories(game / dir);
   for (const auto& [name, bytes] : options.files) WriteBytes(game / name, bytes);
   for (const auto& [name, bytes] : options.app_files) WriteBytes(app / name, bytes);
+  if (options.before_start) options.before_start(game.string());
 
   if (options.while_module_waits) WriteBytes(game / "doHandle.wait", "");
   const std::string report = (game / "report.txt").string();

@@ -40,6 +40,8 @@ struct HostOptions {
   // Files of the host's application folder, where testhost.exe sits.
   std::map<std::string, std::string> app_files;
   int timeout_seconds = 300;
+  // Called with the game folder once it is laid out, before the host starts.
+  std::function<void(const std::string& folder)> before_start;
   // When set, the recording module is told to wait inside doHandle
   // ("doHandle.wait"); once it has written doHandle.log this is called with the
   // game folder, and when it returns "doHandle.go" lets doHandle return. Not

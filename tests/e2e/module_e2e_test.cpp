@@ -1,7 +1,9 @@
 // The protection module's digest check, update and hand-off, with the real DLL
 // under Wine: the recording test module tells what doHandle received.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <sstream>
 #include <string>
@@ -224,6 +226,28 @@ TEST(ModuleE2E, UnusableModulesEndWithMessageSix) {
     ExpectFatalEnd(run, FatalMessage::ModuleInit);
     EXPECT_TRUE(run.module_log.empty());
   }
+}
+
+TEST(ModuleE2E, FullDiskWhileTheModuleIsWrittenEndsWithMessageSix) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system for the store needs root";
+  const std::string recorder = Module("recorder.dll");
+  ScriptedServer server({Reply(Ok("1\r\nnever-matches\r\n")), Reply(Ok(recorder))}, Port());
+  ASSERT_TRUE(server.listening());
+  HostOptions options;
+  options.files["qs_sys.ini"] = ConfigFor("player");
+  options.directories.push_back("Brimstave");
+  std::string mounted;
+  // The store is a file system of 64 KiB; the module is larger.
+  options.before_start = [&](const std::string& folder) {
+    const std::string store = folder + "/Brimstave";
+    if (mount("qstave-full-disk", store.c_str(), "tmpfs", 0, "size=64k") == 0) mounted = store;
+  };
+  ASSERT_GT(recorder.size(), 64u * 1024);
+  const HostRun run = RunHost(options);
+  if (mounted.empty()) GTEST_SKIP() << "no tmpfs could be mounted here";
+  umount(mounted.c_str());
+  ExpectFatalEnd(run, FatalMessage::ModuleInit);
+  EXPECT_EQ(server.connections(), 2);
 }
 
 }  // namespace
