@@ -58,14 +58,14 @@ struct ScreenMeasure {
   int TextHeight = 0;
 };
 
-ScreenMeasure MeasureOnScreen(const TFontSpec& spec) {
+ScreenMeasure MeasureOnScreen(const TFontSpec& design) {
   ScreenMeasure measure;
   HDC screen = GetDC(nullptr);
   if (screen == nullptr) return measure;
   measure.PixelsPerInch = GetDeviceCaps(screen, LOGPIXELSY);
-  HFONT font = CreateFontA(spec.Height, 0, 0, 0, spec.Bold ? FW_BOLD : FW_NORMAL, spec.Italic, FALSE,
-                           FALSE, spec.Charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                           DEFAULT_QUALITY, DEFAULT_PITCH, spec.Name.c_str());
+  HFONT font = CreateFontA(design.Height, 0, 0, 0, design.Bold ? FW_BOLD : FW_NORMAL, design.Italic, FALSE,
+                           FALSE, design.Charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                           DEFAULT_QUALITY, DEFAULT_PITCH, design.Name.c_str());
   if (font != nullptr) {
     HGDIOBJ old = SelectObject(screen, font);
     SIZE size{};
