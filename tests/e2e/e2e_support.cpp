@@ -64,6 +64,29 @@ std::string CacheValue(const std::string& cache, const std::string& key) {
   return "";
 }
 
+// The folders of one test program's runs: removed when it ends, unless a test
+// failed, so that the folders of a failure can be looked at.
+class RunFolders : public testing::Environment {
+ public:
+  static RunFolders& Get() {
+    static RunFolders* folders = [] {
+      auto* f = new RunFolders;
+      testing::AddGlobalTestEnvironment(f);  // gtest owns it from here
+      return f;
+    }();
+    return *folders;
+  }
+  void Add(const fs::path& root) { roots_.push_back(root); }
+  void TearDown() override {
+    if (testing::UnitTest::GetInstance()->Failed()) return;
+    std::error_code ignored;
+    for (const auto& root : roots_) fs::remove_all(root, ignored);
+  }
+
+ private:
+  std::vector<fs::path> roots_;
+};
+
 }  // namespace
 
 bool HostRun::Has(const std::string& prefix) const { return Line(prefix) != nullptr; }
@@ -133,6 +156,7 @@ HostRun RunHost(const HostOptions& options) {
   std::random_device seed;
   const fs::path root = fs::temp_directory_path() / ("qstave-e2e-" + std::to_string(seed()) +
                                                      std::to_string(seed()));
+  RunFolders::Get().Add(root);
   const fs::path game = root / "game";
   const fs::path app = root / "app";
   fs::create_directories(game);
