@@ -10,27 +10,12 @@
 #include <vector>
 
 #include "bootstrap/fail_fatal.h"
-#include "module/md5.h"
 #include "tests/e2e/e2e_support.h"
 #include "tools/scripted_server/scripted_server.h"
 
 namespace {
 
 const char kStore[] = "Brimstave/qStave.des";
-
-std::string Module(const std::string& name) {
-  return FileBytes(TheWin32Build().test_modules + "/" + name);
-}
-
-std::string Md5Hex(const std::string& bytes) {
-  Md5 md5;
-  md5.Update(bytes.data(), bytes.size());
-  return DigestToUpperHex(md5.Final());
-}
-
-std::string Ok(const std::string& body) {
-  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
 
 std::string DownloadRequest() {
   return "GET /l2/stave/rxm/qStave.des HTTP/1.0\r\n"
@@ -91,8 +76,8 @@ struct Folder {
 uint16_t Port() { return static_cast<uint16_t>(TheWin32Build().update_port); }
 
 TEST(ModuleE2E, MatchingDigestLoadsTheFileAsItIsAndPassesTheManifestValues) {
-  const std::string recorder = Module("recorder.dll");
-  const std::string digest = Md5Hex(recorder);
+  const std::string recorder = TestModuleBytes("recorder.dll");
+  const std::string digest = UpperMd5Hex(recorder);
   std::string lower = digest;
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   const struct {
@@ -107,7 +92,7 @@ TEST(ModuleE2E, MatchingDigestLoadsTheFileAsItIsAndPassesTheManifestValues) {
       {"two lines: an empty payload text", "1F\r\n" + digest, "31", "00"},
   };
   for (const auto& c : cases) {
-    ScriptedServer server({Reply(Ok(c.manifest))}, Port());
+    ScriptedServer server({Reply(OkReply(c.manifest))}, Port());
     ASSERT_TRUE(server.listening());
     Folder folder(recorder);
     const HostRun run = RunHost(folder.options);
@@ -120,8 +105,8 @@ TEST(ModuleE2E, MatchingDigestLoadsTheFileAsItIsAndPassesTheManifestValues) {
 }
 
 TEST(ModuleE2E, MatchingDigestLeavesTheFileTimeAlone) {
-  const std::string recorder = Module("recorder.dll");
-  ScriptedServer server({Reply(Ok("1\r\n" + Md5Hex(recorder) + "\r\n"))}, Port());
+  const std::string recorder = TestModuleBytes("recorder.dll");
+  ScriptedServer server({Reply(OkReply("1\r\n" + UpperMd5Hex(recorder) + "\r\n"))}, Port());
   ASSERT_TRUE(server.listening());
   const HostRun run = RunHost(Folder(recorder).options);
   ExpectStarted(run);
@@ -131,20 +116,20 @@ TEST(ModuleE2E, MatchingDigestLeavesTheFileTimeAlone) {
 }
 
 TEST(ModuleE2E, StaleOrMissingModuleIsDownloadedThenLoaded) {
-  const std::string recorder = Module("recorder.dll");
-  const std::string manifest = "7\r\n" + Md5Hex(recorder) + "\r\nline\r\n";
+  const std::string recorder = TestModuleBytes("recorder.dll");
+  const std::string manifest = "7\r\n" + UpperMd5Hex(recorder) + "\r\nline\r\n";
   const struct { const char* why; bool dir; bool file; } cases[] = {
       {"digest differs", true, true},
       {"file missing", true, false},
       {"Brimstave missing", false, false},
   };
   for (const auto& c : cases) {
-    ScriptedServer server({Reply(Ok(manifest)), Reply(Ok(recorder))}, Port());
+    ScriptedServer server({Reply(OkReply(manifest)), Reply(OkReply(recorder))}, Port());
     ASSERT_TRUE(server.listening());
     HostOptions options;
     options.files["qs_sys.ini"] = ConfigFor("player");
     if (c.dir) options.directories.push_back("Brimstave");
-    if (c.file) options.files[kStore] = Module("nohandle.dll");
+    if (c.file) options.files[kStore] = TestModuleBytes("nohandle.dll");
     const HostRun run = RunHost(options);
     const Call call = ExpectStarted(run);
     EXPECT_EQ(call.handoff, "7") << c.why;
@@ -156,20 +141,20 @@ TEST(ModuleE2E, StaleOrMissingModuleIsDownloadedThenLoaded) {
 }
 
 TEST(ModuleE2E, LoadsTheCheckedFileNotACopyBesideTheHost) {
-  const std::string recorder = Module("recorder.dll");
-  ScriptedServer server({Reply(Ok("1\r\n" + Md5Hex(recorder) + "\r\n"))}, Port());
+  const std::string recorder = TestModuleBytes("recorder.dll");
+  ScriptedServer server({Reply(OkReply("1\r\n" + UpperMd5Hex(recorder) + "\r\n"))}, Port());
   ASSERT_TRUE(server.listening());
   Folder folder(recorder);
-  folder.options.app_files[kStore] = Module("recorder.dll");  // an unverified copy
+  folder.options.app_files[kStore] = TestModuleBytes("recorder.dll");  // an unverified copy
   const HostRun run = RunHost(folder.options);
   const Call call = ExpectStarted(run);
   EXPECT_NE(call.module.find("\\game\\Brimstave\\qStave.des"), std::string::npos) << call.module;
 }
 
 TEST(ModuleE2E, StoreFailuresEndWithMessagesFourAndFive) {
-  const std::string recorder = Module("recorder.dll");
+  const std::string recorder = TestModuleBytes("recorder.dll");
   {
-    ScriptedServer server({Reply(Ok("1\r\n" + Md5Hex(recorder) + "\r\n"))}, Port());
+    ScriptedServer server({Reply(OkReply("1\r\n" + UpperMd5Hex(recorder) + "\r\n"))}, Port());
     ASSERT_TRUE(server.listening());
     HostOptions options;
     options.files["qs_sys.ini"] = ConfigFor("player");
@@ -178,15 +163,15 @@ TEST(ModuleE2E, StoreFailuresEndWithMessagesFourAndFive) {
   }
   {
     // Read to the close: no declared size, so no update; the old file stays.
-    ScriptedServer server({{ReadRequest(), Send("HTTP/1.1 200 OK\r\n\r\n1\r\n" + Md5Hex(recorder) + "\r\n"),
+    ScriptedServer server({{ReadRequest(), Send("HTTP/1.1 200 OK\r\n\r\n1\r\n" + UpperMd5Hex(recorder) + "\r\n"),
                             Close()}},
                           Port());
     ASSERT_TRUE(server.listening());
-    Folder folder(Module("nohandle.dll"));
+    Folder folder(TestModuleBytes("nohandle.dll"));
     const HostRun run = RunHost(folder.options);
     ExpectFatalEnd(run, FatalMessage::UpdateSize);
     EXPECT_EQ(server.connections(), 1);
-    EXPECT_EQ(FileBytes(run.folder + "/" + kStore), Module("nohandle.dll"));
+    EXPECT_EQ(FileBytes(run.folder + "/" + kStore), TestModuleBytes("nohandle.dll"));
   }
 }
 
@@ -200,18 +185,18 @@ TEST(ModuleE2E, UnusableModulesEndWithMessageSix) {
   } cases[] = {
       {"a 404 page as the module", "HTTP/1.1 404 Not Found\r\nContent-Length: " +
                                        std::to_string(html.size()) + "\r\n\r\n" + html},
-      {"an empty 200 body", Ok("")},
-      {"not a library", Ok("MZ but not really a library, just text\r\n")},
-      {"a 64-bit DLL", Ok(Module("x64.dll"))},
-      {"DllMain returns FALSE", Ok(Module("refuse.dll"))},
-      {"no doHandle export", Ok(Module("nohandle.dll"))},
-      {"only DoHandle exported", Ok(Module("wrongcase.dll"))},
-      {"a directory in place of the file", Ok(Module("recorder.dll")), {}, true},
-      {"the file held open by another client", Ok(Module("recorder.dll")),
+      {"an empty 200 body", OkReply("")},
+      {"not a library", OkReply("MZ but not really a library, just text\r\n")},
+      {"a 64-bit DLL", OkReply(TestModuleBytes("x64.dll"))},
+      {"DllMain returns FALSE", OkReply(TestModuleBytes("refuse.dll"))},
+      {"no doHandle export", OkReply(TestModuleBytes("nohandle.dll"))},
+      {"only DoHandle exported", OkReply(TestModuleBytes("wrongcase.dll"))},
+      {"a directory in place of the file", OkReply(TestModuleBytes("recorder.dll")), {}, true},
+      {"the file held open by another client", OkReply(TestModuleBytes("recorder.dll")),
        {"--hold", "Brimstave\\qStave.des:rw"}},
   };
   for (const auto& c : cases) {
-    ScriptedServer server({Reply(Ok("1\r\nnever-matches\r\n")), Reply(c.served_reply)}, Port());
+    ScriptedServer server({Reply(OkReply("1\r\nnever-matches\r\n")), Reply(c.served_reply)}, Port());
     ASSERT_TRUE(server.listening());
     HostOptions options;
     options.files["qs_sys.ini"] = ConfigFor("player");
@@ -230,8 +215,8 @@ TEST(ModuleE2E, UnusableModulesEndWithMessageSix) {
 
 TEST(ModuleE2E, FullDiskWhileTheModuleIsWrittenEndsWithMessageSix) {
   if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system for the store needs root";
-  const std::string recorder = Module("recorder.dll");
-  ScriptedServer server({Reply(Ok("1\r\nnever-matches\r\n")), Reply(Ok(recorder))}, Port());
+  const std::string recorder = TestModuleBytes("recorder.dll");
+  ScriptedServer server({Reply(OkReply("1\r\nnever-matches\r\n")), Reply(OkReply(recorder))}, Port());
   ASSERT_TRUE(server.listening());
   HostOptions options;
   options.files["qs_sys.ini"] = ConfigFor("player");
