@@ -41,7 +41,7 @@ def describe(run, title):
         print("  update server got: nothing (it is not running)")
     for line in read(run + ".doHandle.log").splitlines():
         w = line.split()
-        payload = bytes.fromhex(w[2])
+        payload = bytes.fromhex(w[2]).rstrip(b"\0")  # the text ends at its NUL
         f = fields(line)
         print("  doHandle(%s, %r) called; splash on screen: %s; host window disabled: %s"
               % (w[1], payload.decode("cp1251"), "yes" if f.get("splash_visible") == "1" else "no",
