@@ -244,7 +244,11 @@ TEST(SplashE2E, StaysOnScreenAsDesignedWhileDoHandleRunsThenGoesAway) {
   Screenshot shot;
   std::string shot_error = "doHandle was never reached";
   std::string shot_path;
+  bool load_returned_during_doHandle = true;
   options.while_module_waits = [&](const std::string& folder) {
+    // The host's load is still in progress while doHandle runs.
+    load_returned_during_doHandle =
+        FileBytes(folder + "/report.txt").find("load 1") != std::string::npos;
     shot_path = folder + "/shot.ppm";
     try {
       shot = TakeScreenshot(shot_path);
@@ -257,6 +261,7 @@ TEST(SplashE2E, StaysOnScreenAsDesignedWhileDoHandleRunsThenGoesAway) {
   ASSERT_FALSE(run.timed_out) << run.folder;
   EXPECT_EQ(run.exit_code, 0) << run.folder;
   EXPECT_TRUE(run.boxes.empty());
+  EXPECT_FALSE(load_returned_during_doHandle) << "the load returned before doHandle did";
   EXPECT_EQ(server.connections(), 2) << "the manifest, then the module";
   EXPECT_TRUE(FileBytes(run.folder + "/" + kStore) == recorder) << "the module was updated";
 
