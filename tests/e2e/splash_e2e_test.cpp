@@ -335,6 +335,24 @@ TEST(LibraryE2E, SecondLoadAndDllEntryPointRunNothing) {
   EXPECT_TRUE(run.Has("end"));
 }
 
+TEST(LibraryE2E, HostThreadStartedDuringTheLoadRunsOnlyAfterIt) {
+  const std::string recorder = TestModuleBytes("recorder.dll");
+  ScriptedServer server({Reply(OkReply("1\r\n" + UpperMd5Hex(recorder) + "\r\n"))}, Port());
+  ASSERT_TRUE(server.listening());
+  HostOptions options;
+  options.files["qs_sys.ini"] = ConfigFor("player");
+  options.files[kStore] = recorder;
+  options.args = {"--thread-in-load"};
+  const HostRun run = RunHost(options);
+  ASSERT_FALSE(run.timed_out) << run.folder;
+  EXPECT_EQ(run.exit_code, 0) << run.folder;
+  EXPECT_TRUE(run.Has("thread created during-load")) << run.folder;
+  // The whole bootstrap holds the loader lock, so the thread waits for the load.
+  EXPECT_TRUE(run.Has("thread ran after-load")) << run.folder;
+  EXPECT_EQ(LinesOf(run.module_log).size(), 1u) << run.module_log;
+  EXPECT_TRUE(run.Has("end"));
+}
+
 // ---------------------------------------------------------------------------
 // The built file
 

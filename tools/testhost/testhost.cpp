@@ -4,8 +4,11 @@
 // process at any moment).
 //
 //   testhost.exe REPORT [--host-window] [--loads N] [--call-entry] [--dispatch]
-//                       [--hold PATH:none|rw]
+//                       [--hold PATH:none|rw] [--thread-in-load]
 //
+// --thread-in-load starts a thread of the host from inside the load, when the
+// first window is created on this thread (the splash); the thread reports
+// whether the load had returned by the time it ran.
 // --hold opens PATH for reading before the load and keeps it open, sharing
 // nothing or sharing read and write, as another game client would; Windows
 // applies share modes to every open handle, in this process or another.
@@ -27,6 +30,10 @@ const char kSplashTitle[] = "Quarnel Team Brim Stave";
 
 HANDLE g_report = INVALID_HANDLE_VALUE;
 HHOOK g_hook = nullptr;
+bool g_thread_in_load = false;
+bool g_loading = false;
+volatile LONG g_load_returned = 0;
+HANDLE g_thread = nullptr;
 
 void Report(const std::string& line) {
   const std::string text = line + "\n";
@@ -122,7 +129,16 @@ BOOL CALLBACK CollectBoxPart(HWND child, LPARAM out) {
   return TRUE;
 }
 
+DWORD WINAPI ThreadInLoad(LPVOID) {
+  Report(std::string("thread ran ") + (InterlockedCompareExchange(&g_load_returned, 0, 0) ? "after-load" : "during-load"));
+  return 0;
+}
+
 LRESULT CALLBACK CbtHook(int code, WPARAM wparam, LPARAM lparam) {
+  if (code == HCBT_CREATEWND && g_thread_in_load && g_loading && g_thread == nullptr) {
+    g_thread = CreateThread(nullptr, 0, ThreadInLoad, nullptr, 0, nullptr);
+    Report(std::string("thread ") + (g_thread != nullptr ? "created during-load" : "failed"));
+  }
   if (code == HCBT_ACTIVATE) {
     HWND box = reinterpret_cast<HWND>(wparam);
     if (ClassOf(box) == "#32770" && GetPropA(box, "qstave-testhost-seen") == nullptr) {
@@ -190,6 +206,7 @@ int main(int argc, char** argv) {
     else if (std::strcmp(argv[i], "--dispatch") == 0) dispatch = true;
     else if (std::strcmp(argv[i], "--loads") == 0 && i + 1 < argc) loads = std::atoi(argv[++i]);
     else if (std::strcmp(argv[i], "--hold") == 0 && i + 1 < argc) holds.push_back(argv[++i]);
+    else if (std::strcmp(argv[i], "--thread-in-load") == 0) g_thread_in_load = true;
   }
 
   Report("start");
@@ -210,7 +227,10 @@ int main(int argc, char** argv) {
 
   HMODULE library = nullptr;
   for (int n = 1; n <= loads; ++n) {
+    g_loading = true;
     HMODULE h = LoadLibraryA("qStave.dll");
+    g_loading = false;
+    InterlockedExchange(&g_load_returned, 1);
     if (h == nullptr) {
       Report("load " + std::to_string(n) + " failed error=" + std::to_string(GetLastError()));
     } else {
@@ -229,6 +249,10 @@ int main(int argc, char** argv) {
   if (dispatch) {
     DispatchPending();
     Report("dispatched " + SplashState());
+  }
+  if (g_thread != nullptr) {
+    WaitForSingleObject(g_thread, 30000);
+    CloseHandle(g_thread);
   }
   Report("end");
   UnhookWindowsHookEx(g_hook);
