@@ -311,13 +311,20 @@ TEST(SplashE2E, FailureHidesTheSplashBeforeAnUnownedBoxOverAHostWindow) {
   EXPECT_TRUE(run.Has("host-window created enabled=1"));
 }
 
+// A game folder whose module store already holds `module`, so a start goes
+// from the manifest straight to the hand-off.
+HostOptions UpToDateGameFolder(const std::string& module) {
+  HostOptions options;
+  options.files["qs_sys.ini"] = ConfigFor("player");
+  options.files[kStore] = module;
+  return options;
+}
+
 TEST(LibraryE2E, SecondLoadAndDllEntryPointRunNothing) {
   const std::string recorder = TestModuleBytes("recorder.dll");
   ScriptedServer server({Reply(OkReply("1\r\n" + UpperMd5Hex(recorder) + "\r\n"))}, Port());
   ASSERT_TRUE(server.listening());
-  HostOptions options;
-  options.files["qs_sys.ini"] = ConfigFor("player");
-  options.files[kStore] = recorder;
+  HostOptions options = UpToDateGameFolder(recorder);
   options.args = {"--loads", "2", "--call-entry"};
   const HostRun run = RunHost(options);
   ASSERT_FALSE(run.timed_out) << run.folder;
@@ -339,9 +346,7 @@ TEST(LibraryE2E, HostThreadStartedDuringTheLoadRunsOnlyAfterIt) {
   const std::string recorder = TestModuleBytes("recorder.dll");
   ScriptedServer server({Reply(OkReply("1\r\n" + UpperMd5Hex(recorder) + "\r\n"))}, Port());
   ASSERT_TRUE(server.listening());
-  HostOptions options;
-  options.files["qs_sys.ini"] = ConfigFor("player");
-  options.files[kStore] = recorder;
+  HostOptions options = UpToDateGameFolder(recorder);
   options.args = {"--thread-in-load"};
   const HostRun run = RunHost(options);
   ASSERT_FALSE(run.timed_out) << run.folder;
